@@ -2,10 +2,11 @@
 # Runs the win64 tests under Wine: one prefix inside the build folder, one
 # Xvfb and one persistent wineserver for the whole run, both stopped at the
 # end whatever the tests did. Extra arguments go to ctest.
+# KAVREL_WIN64_BUILD chooses another win64 build folder (default build/win64).
 set -uo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-build="$root/build/win64"
+build="${KAVREL_WIN64_BUILD:-$root/build/win64}"
 export WINEPREFIX="$build/wineprefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -37,4 +38,4 @@ wineserver -p
 # started by a test, they would inherit its pipes and CTest would wait for
 # them to close.
 /usr/lib/wine/wine64 cmd /c exit </dev/null >/dev/null 2>&1
-ctest --preset win64 "$@"
+ctest --test-dir "$build" --output-on-failure -j2 "$@"
