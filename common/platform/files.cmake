@@ -1,0 +1,6 @@
+if(KAVREL_WINDOWS)
+  target_sources(kavrel_platform PRIVATE win32/files_win.cpp)
+else()
+  target_sources(kavrel_platform PRIVATE posix/files_posix.cpp)
+endif()
+kavrel_test(kavrel_files_test SOURCES files_test.cpp LIBS kavrel_platform)
