@@ -5,7 +5,7 @@
 namespace kavrel {
 namespace {
 
-struct Spec {
+struct FieldSpec {
   bool left = false, plus = false, space = false, alternate = false, zero = false;
   int width = 0;
   int precision = -1;  // -1: none given
@@ -24,14 +24,14 @@ int ReadNumber(TextView f, size_t& i) {
 
 // Appends `body` padded to the field width; `prefix` (sign, 0x) stays in front
 // of zero padding.
-void Pad(Text& out, const Spec& spec, TextView prefix, TextView body, bool zeroPadAllowed) {
+void Pad(Text& out, const FieldSpec& field, TextView prefix, TextView body, bool zeroPadAllowed) {
   const size_t len = prefix.size() + body.size();
-  const size_t fill = spec.width > 0 && static_cast<size_t>(spec.width) > len ? spec.width - len : 0;
-  if (spec.left) {
+  const size_t fill = field.width > 0 && static_cast<size_t>(field.width) > len ? field.width - len : 0;
+  if (field.left) {
     out.append(prefix);
     out.append(body);
     out.append(fill, u' ');
-  } else if (spec.zero && zeroPadAllowed) {
+  } else if (field.zero && zeroPadAllowed) {
     out.append(prefix);
     out.append(fill, u'0');
     out.append(body);
@@ -61,7 +61,7 @@ std::uint64_t AsUnsigned(const FormatArg& a) {
   return a.bytes() >= 8 ? v : v & ((std::uint64_t{1} << (a.bytes() * 8)) - 1);
 }
 
-void FormatInteger(Text& out, const Spec& spec, const FormatArg& a, char16_t conv) {
+void FormatInteger(Text& out, const FieldSpec& field, const FormatArg& a, char16_t conv) {
   bool negative = false;
   std::uint64_t magnitude;
   unsigned base = 10;
@@ -81,27 +81,27 @@ void FormatInteger(Text& out, const Spec& spec, const FormatArg& a, char16_t con
   }
 
   Text body;
-  if (!(spec.precision == 0 && magnitude == 0)) body = Digits(magnitude, base, upper);
-  if (spec.precision > 0 && body.size() < static_cast<size_t>(spec.precision))
-    body.insert(0, spec.precision - body.size(), u'0');
-  if (conv == u'o' && spec.alternate && (body.empty() || body[0] != u'0')) body.insert(0, 1, u'0');
+  if (!(field.precision == 0 && magnitude == 0)) body = Digits(magnitude, base, upper);
+  if (field.precision > 0 && body.size() < static_cast<size_t>(field.precision))
+    body.insert(0, field.precision - body.size(), u'0');
+  if (conv == u'o' && field.alternate && (body.empty() || body[0] != u'0')) body.insert(0, 1, u'0');
 
   Text prefix;
   if (conv == u'd' || conv == u'i') {
     if (negative) prefix = u"-";
-    else if (spec.plus) prefix = u"+";
-    else if (spec.space) prefix = u" ";
-  } else if (base == 16 && spec.alternate && magnitude != 0) {
+    else if (field.plus) prefix = u"+";
+    else if (field.space) prefix = u" ";
+  } else if (base == 16 && field.alternate && magnitude != 0) {
     prefix = upper ? u"0X" : u"0x";
   }
   // C ignores the 0 flag once a precision is given.
-  Pad(out, spec, prefix, body, spec.precision < 0);
+  Pad(out, field, prefix, body, field.precision < 0);
 }
 
-void FormatString(Text& out, const Spec& spec, TextView s) {
-  if (spec.precision >= 0 && s.size() > static_cast<size_t>(spec.precision))
-    s = s.substr(0, spec.precision);
-  Pad(out, spec, TextView(), s, false);
+void FormatString(Text& out, const FieldSpec& field, TextView s) {
+  if (field.precision >= 0 && s.size() > static_cast<size_t>(field.precision))
+    s = s.substr(0, field.precision);
+  Pad(out, field, TextView(), s, false);
 }
 
 }  // namespace
@@ -126,14 +126,14 @@ Text FormatArgs(TextView f, const FormatArg* args, std::size_t count) {
       ++i;
       continue;
     }
-    Spec spec;
+    FieldSpec field;
     for (; i < f.size(); ++i) {
       const char16_t g = f[i];
-      if (g == u'-') spec.left = true;
-      else if (g == u'+') spec.plus = true;
-      else if (g == u' ') spec.space = true;
-      else if (g == u'#') spec.alternate = true;
-      else if (g == u'0') spec.zero = true;
+      if (g == u'-') field.left = true;
+      else if (g == u'+') field.plus = true;
+      else if (g == u' ') field.space = true;
+      else if (g == u'#') field.alternate = true;
+      else if (g == u'0') field.zero = true;
       else break;
     }
     auto starValue = [&]() {
@@ -145,19 +145,19 @@ Text FormatArgs(TextView f, const FormatArg* args, std::size_t count) {
     };
     if (i < f.size() && f[i] == u'*') {
       ++i;
-      spec.width = starValue();
-      if (spec.width < 0) spec.left = true, spec.width = -spec.width;
+      field.width = starValue();
+      if (field.width < 0) field.left = true, field.width = -field.width;
     } else {
-      spec.width = ReadNumber(f, i);
+      field.width = ReadNumber(f, i);
     }
     if (i < f.size() && f[i] == u'.') {
       ++i;
       if (i < f.size() && f[i] == u'*') {
         ++i;
         const int p = starValue();
-        spec.precision = p < 0 ? -1 : p;
+        field.precision = p < 0 ? -1 : p;
       } else {
-        spec.precision = ReadNumber(f, i);
+        field.precision = ReadNumber(f, i);
       }
     }
     // Length modifiers: the argument knows its own size.
@@ -186,12 +186,12 @@ Text FormatArgs(TextView f, const FormatArg* args, std::size_t count) {
         const FormatArg* a = take();
         if (!a) break;
         if (a->kind() == FormatArg::Kind::kText) {
-          FormatString(out, spec, a->text());
+          FormatString(out, field, a->text());
         } else if (a->kind() == FormatArg::Kind::kChar) {
           const char16_t ch = static_cast<char16_t>(a->unsignedValue());
-          FormatString(out, spec, TextView(&ch, 1));
+          FormatString(out, field, TextView(&ch, 1));
         } else {
-          Spec number = spec;
+          FieldSpec number = field;
           number.precision = -1;
           FormatInteger(out, number, *a, u'd');
         }
@@ -201,9 +201,9 @@ Text FormatArgs(TextView f, const FormatArg* args, std::size_t count) {
         const FormatArg* a = take();
         if (!a) break;
         if (a->kind() == FormatArg::Kind::kText) {
-          FormatString(out, Spec{spec.left, false, false, false, false, spec.width, -1}, a->text());
+          FormatString(out, FieldSpec{field.left, false, false, false, false, field.width, -1}, a->text());
         } else {
-          FormatInteger(out, spec, *a, conv);
+          FormatInteger(out, field, *a, conv);
         }
         break;
       }
@@ -217,7 +217,7 @@ Text FormatArgs(TextView f, const FormatArg* args, std::size_t count) {
         } else {
           ch = static_cast<char16_t>(AsUnsigned(*a) & 0xFFFF);
         }
-        if (ch != 0) FormatString(out, Spec{spec.left, false, false, false, false, spec.width, -1}, TextView(&ch, 1));
+        if (ch != 0) FormatString(out, FieldSpec{field.left, false, false, false, false, field.width, -1}, TextView(&ch, 1));
         break;
       }
       default:
