@@ -1,0 +1,7 @@
+if(KAVREL_WINDOWS)
+  target_sources(kavrel_platform PRIVATE win32/network_adapters_win.cpp)
+  target_link_libraries(kavrel_platform PUBLIC iphlpapi)
+else()
+  target_sources(kavrel_platform PRIVATE posix/network_adapters_posix.cpp)
+endif()
+kavrel_test(kavrel_network_adapters_test SOURCES network_adapters_test.cpp LIBS kavrel_platform)

@@ -1,0 +1,7 @@
+if(KAVREL_WINDOWS)
+  target_sources(kavrel_platform PRIVATE win32/profile_file_win.cpp)
+else()
+  target_sources(kavrel_platform PRIVATE posix/profile_file_posix.cpp)
+endif()
+kavrel_test(kavrel_profile_file_test SOURCES profile_file_test.cpp LIBS kavrel_platform)
+kavrel_fuzz(kavrel_profile_file_fuzz SOURCES profile_file_fuzz.cpp LIBS kavrel_platform)

@@ -1,0 +1,13 @@
+#include <cstdio>
+
+#include "tools/kavrel-config/config_tool.h"
+
+int main(int argc, char** argv) {
+  std::vector<kavrel::Text> args;
+  for (int i = 1; i < argc; ++i) args.push_back(kavrel::Utf8ToText(argv[i]));
+  std::string out, err;
+  const int status = kavrel::RunConfigTool(args, out, err);
+  std::fwrite(out.data(), 1, out.size(), stdout);
+  std::fwrite(err.data(), 1, err.size(), stderr);
+  return status;
+}
