@@ -1,0 +1,6 @@
+if(KAVREL_WINDOWS)
+  target_sources(kavrel_platform PRIVATE win32/message_target_win.cpp)
+  target_link_libraries(kavrel_platform PUBLIC user32)
+endif()
+kavrel_test(kavrel_message_target_test SOURCES message_target_test.cpp LIBS kavrel_platform)
+kavrel_test(kavrel_window_message_target_test WIN_ONLY SOURCES message_target_win_test.cpp LIBS kavrel_platform)

@@ -1,0 +1,7 @@
+if(KAVREL_WINDOWS)
+  target_sources(kavrel_platform PRIVATE win32/stream_socket_win.cpp)
+  target_link_libraries(kavrel_platform PUBLIC ws2_32)
+else()
+  target_sources(kavrel_platform PRIVATE posix/stream_socket_posix.cpp)
+endif()
+kavrel_test(kavrel_stream_socket_test SOURCES stream_socket_test.cpp LIBS kavrel_platform)
