@@ -1,0 +1,6 @@
+if(KAVREL_WINDOWS)
+  target_sources(kavrel_platform PRIVATE win32/file_stamp_win.cpp)
+else()
+  target_sources(kavrel_platform PRIVATE posix/file_stamp_posix.cpp)
+endif()
+kavrel_test(kavrel_file_stamp_test SOURCES file_stamp_test.cpp LIBS kavrel_platform)

@@ -1,0 +1,6 @@
+if(KAVREL_WINDOWS)
+  target_sources(kavrel_platform PRIVATE win32/folder_tree_win.cpp)
+else()
+  target_sources(kavrel_platform PRIVATE posix/folder_tree_posix.cpp)
+endif()
+kavrel_test(kavrel_folder_tree_test SOURCES folder_tree_test.cpp LIBS kavrel_platform)

@@ -1,0 +1,6 @@
+if(KAVREL_WINDOWS)
+  target_sources(kavrel_platform PRIVATE win32/last_error_win.cpp)
+else()
+  target_sources(kavrel_platform PRIVATE posix/last_error_posix.cpp)
+endif()
+kavrel_test(kavrel_last_error_test SOURCES last_error_test.cpp LIBS kavrel_platform)
