@@ -13,7 +13,7 @@ packages=(
   wine wine64 xvfb x11-utils imagemagick
   libcurl4-openssl-dev libcpp-httplib-dev nlohmann-json3-dev
   zlib1g-dev libminizip-dev libz-mingw-w64-dev libssl-dev libpugixml-dev
-  zip unzip nginx-light python3 curl dpkg-dev
+  zip unzip nginx-light python3 curl dpkg-dev iso-codes xkb-data
 )
 # Bumped when the list above or the minizip build changes, so old machines redo the work.
 setup_version=3
