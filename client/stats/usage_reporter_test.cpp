@@ -1,6 +1,8 @@
 #include "client/stats/usage_reporter.h"
 
 #include <gtest/gtest.h>
+#include <algorithm>
+#include <atomic>
 
 #include <chrono>
 #include <condition_variable>
@@ -327,17 +329,34 @@ TEST_F(UsageReporterTest, RecordsAfterTheLastBatchAreNotLost) {
 // rest is saved at exit. No record is dropped.
 TEST_F(UsageReporterTest, LargeBacklogIsSentInPostsThatFit) {
   http.Forget(kCollectUrl);
+  // The first post is refused, and held until the test has queued the whole
+  // backlog, so that no later post can be chosen from a partial queue; the
+  // next two are taken; the rest refused.
+  std::mutex gateMutex;
+  std::condition_variable gateChanged;
+  bool backlogQueued = false;
   int calls = 0;
+  std::vector<int> accepted;  // ordinals of the posts the server took
   http.Respond(kCollectUrl, [&](const FakeHttpRequest&) {
-    ++calls;
-    // Refused until the backlog is built; then two posts taken; then refused.
-    return HttpAnswer("", calls >= 2 && calls <= 3 ? 200 : 500);
+    std::unique_lock<std::mutex> lock(gateMutex);
+    const int call = ++calls;
+    if (call == 1) gateChanged.wait(lock, [&] { return backlogQueued; });
+    if (call == 2 || call == 3) {
+      accepted.push_back(call);
+      return HttpAnswer("", 200);
+    }
+    return HttpAnswer("", 500);
   });
   UsageReporter reporter(kAddress, Options());
   const Text name(1500, u'한');  // 4,500 bytes of UTF-8 per record
   reporter.RecordChannelView(u"0", name, u"", u"", 0);
   for (int i = 1; i <= 60; ++i)
     reporter.RecordChannelView(AsciiToText(std::to_string(i)), name, u"", u"", 0);
+  {
+    std::lock_guard<std::mutex> lock(gateMutex);
+    backlogQueued = true;
+  }
+  gateChanged.notify_all();
   ASSERT_TRUE(reporter.WaitForSends(1, kWait));  // at least the first, refused post ran
   reporter.RecordExit();
   ASSERT_TRUE(reporter.WaitUntilFinished(kWait));
@@ -351,12 +370,13 @@ TEST_F(UsageReporterTest, LargeBacklogIsSentInPostsThatFit) {
     std::vector<Text> records;
     ASSERT_TRUE(DecodePostBody(request.body, records));
     EXPECT_LE(TextToUtf8(JoinRecords(records, records.size())).size(), kMaxPayloadBytes);
-    if (post >= 2 && post <= 3) {
+    if (std::find(accepted.begin(), accepted.end(), post) != accepted.end()) {
       // A post that fits holds as many records as fit, not fewer.
       EXPECT_GE(records.size(), 20u);
       for (const Text& r : records) taken.push_back(U8(r));
     }
   }
+  ASSERT_EQ(accepted.size(), 2u);
   ASSERT_GE(post, 4);
   Strings all = taken;
   const Strings saved = QueueFileLines();
