@@ -142,7 +142,7 @@ class Emulator::Impl {
   struct Front;
 
   struct Front {
-    ServerSpec spec;
+    ServerSpec config;
     int port = 0;
     bool down = false;
     int reserveFd = -1;
@@ -188,11 +188,11 @@ bool Emulator::Impl::Listen(Front& front, bool anyPort, std::string* error) {
   if (anyPort) {
     front.port = front.http->bind_to_any_port(kHost);
     if (front.port <= 0) {
-      *error = "server " + front.spec.name + ": no free port";
+      *error = "server " + front.config.name + ": no free port";
       return false;
     }
   } else if (!front.http->bind_to_port(kHost, front.port)) {
-    *error = "server " + front.spec.name + ": port " + std::to_string(front.port) + " is taken";
+    *error = "server " + front.config.name + ": port " + std::to_string(front.port) + " is taken";
     return false;
   }
   httplib::Server* http = front.http.get();
@@ -221,14 +221,14 @@ bool Emulator::Impl::Start(const std::vector<int>& ports, const std::string& log
       return false;
     }
   }
-  std::vector<ServerSpec> specs = service_.scenario().servers;
-  for (size_t i = specs.size(); i < ports.size(); ++i)
-    specs.push_back(ServerSpec{"server" + std::to_string(i + 1)});
-  for (size_t i = 0; i < specs.size(); ++i) {
+  std::vector<ServerSpec> configs = service_.scenario().servers;
+  for (size_t i = configs.size(); i < ports.size(); ++i)
+    configs.push_back(ServerSpec{"server" + std::to_string(i + 1)});
+  for (size_t i = 0; i < configs.size(); ++i) {
     auto front = std::make_unique<Front>();
-    front->spec = specs[i];
-    front->port = i < ports.size() && ports[i] != 0 ? ports[i] : specs[i].port;
-    front->down = specs[i].down;
+    front->config = configs[i];
+    front->port = i < ports.size() && ports[i] != 0 ? ports[i] : configs[i].port;
+    front->down = configs[i].down;
     Front& f = *front;
     {
       std::lock_guard<std::mutex> lock(mutex_);
@@ -237,7 +237,7 @@ bool Emulator::Impl::Start(const std::vector<int>& ports, const std::string& log
     if (f.down) {
       f.port = ReservePort(f.port, &f.reserveFd);
       if (f.port < 0) {
-        *error = "server " + f.spec.name + ": cannot reserve its port";
+        *error = "server " + f.config.name + ": cannot reserve its port";
         return false;
       }
     } else if (!Listen(f, f.port == 0, error)) {
@@ -265,14 +265,14 @@ std::vector<Emulator::ServerInfo> Emulator::Impl::Servers() const {
   std::lock_guard<std::mutex> lock(mutex_);
   std::vector<ServerInfo> out;
   for (const auto& f : fronts_)
-    out.push_back({f->spec.name, f->port, "http://" + std::string(kHost) + ":" + std::to_string(f->port),
+    out.push_back({f->config.name, f->port, "http://" + std::string(kHost) + ":" + std::to_string(f->port),
                    f->down});
   return out;
 }
 
 Emulator::Impl::Front* Emulator::Impl::FindFront(const std::string& name) const {
   for (const auto& f : fronts_)
-    if (f->spec.name == name) return f.get();
+    if (f->config.name == name) return f.get();
   return nullptr;
 }
 
@@ -281,16 +281,16 @@ bool Emulator::Impl::SetFault(const std::string& server, const std::string& endp
   Front* f = FindFront(server);
   if (!f) return false;
   if (fault.mode == FaultMode::kNone && fault.delayMs == 0) {
-    f->spec.faults.erase(endpoint);
+    f->config.faults.erase(endpoint);
   } else {
-    f->spec.faults[endpoint] = fault;
+    f->config.faults[endpoint] = fault;
   }
   return true;
 }
 
 void Emulator::Impl::ClearFaults() {
   std::lock_guard<std::mutex> lock(mutex_);
-  for (auto& f : fronts_) f->spec.faults.clear();
+  for (auto& f : fronts_) f->config.faults.clear();
 }
 
 bool Emulator::Impl::SetDown(const std::string& server, bool down) {
@@ -318,9 +318,9 @@ bool Emulator::Impl::SetDown(const std::string& server, bool down) {
 
 Fault Emulator::Impl::FaultFor(const Front& front, const std::string& endpoint) const {
   std::lock_guard<std::mutex> lock(mutex_);
-  auto it = front.spec.faults.find(endpoint);
-  if (it == front.spec.faults.end()) it = front.spec.faults.find("*");
-  return it == front.spec.faults.end() ? Fault{} : it->second;
+  auto it = front.config.faults.find(endpoint);
+  if (it == front.config.faults.end()) it = front.config.faults.find("*");
+  return it == front.config.faults.end() ? Fault{} : it->second;
 }
 
 void Emulator::Impl::HandleRequest(Front& front, const httplib::Request& req,
@@ -342,7 +342,7 @@ void Emulator::Impl::HandleRequest(Front& front, const httplib::Request& req,
   if (fault.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(fault.delayMs));
 
   std::optional<ServiceAnswer> answer = service_.Handle(request);
-  json entry = {{"server", front.spec.name}, {"port", front.port}, {"method", req.method},
+  json entry = {{"server", front.config.name}, {"port", front.port}, {"method", req.method},
                 {"path", "/" + endpoint}, {"body", req.body}, {"fault", FaultModeName(fault.mode)}};
   json params = json::object();
   for (const auto& [k, v] : request.params) params[k] = v;
