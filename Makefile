@@ -34,5 +34,8 @@ test: check-native check-asan check-win64 win32
 	@bash scripts/fuzz.sh smoke
 	@echo "make test: all passed"
 
+demo: native
+	@bash scripts/demo.sh
+
 clean:
 	rm -rf build

@@ -65,7 +65,9 @@ bool ParseAll(const json& root, const std::string& base, Scenario* s, std::strin
     server.port = Get<int>(j, "port", 0);
     server.down = Get<bool>(j, "down", false);
     const json faults = Get<json>(j, "faults", json::object());
-    for (const auto& [endpoint, f] : faults.items()) {
+    for (auto it = faults.begin(); it != faults.end(); ++it) {
+      const std::string endpoint = it.key();
+      const json& f = it.value();
       Fault fault;
       if (!ParseFault(f, &fault, error)) {
         *error = "server " + server.name + ", endpoint " + endpoint + ": " + *error;
@@ -148,7 +150,11 @@ bool ParseAll(const json& root, const std::string& base, Scenario* s, std::strin
       return false;
     }
     const json channels = Get<json>(j, "channels", json::object());
-    for (const auto& [id, e] : channels.items()) {
+    // Plain iterators: a structured binding over items() keeps a reference to
+    // a key that does not outlive the loop step.
+    for (auto it = channels.begin(); it != channels.end(); ++it) {
+      const std::string id = it.key();
+      const json& e = it.value();
       Entitlement ent;
       ent.status = Get<int>(e, "status", 1);
       ent.remainingMs = static_cast<int64_t>(Get<double>(e, "remainingHours", 0) * 3600000.0);
