@@ -1,3 +1,4 @@
+target_sources(kavrel_platform PRIVATE stream_socket.cpp)
 if(KAVREL_WINDOWS)
   target_sources(kavrel_platform PRIVATE win32/stream_socket_win.cpp)
   target_link_libraries(kavrel_platform PUBLIC ws2_32)

@@ -30,21 +30,6 @@ std::uint32_t LookUpIpv4(const std::string& host) {
   return address;
 }
 
-StreamSocket::~StreamSocket() { Close(); }
-
-StreamSocket::StreamSocket(StreamSocket&& other) noexcept : handle_(other.handle_) {
-  other.handle_ = kNone;
-}
-
-StreamSocket& StreamSocket::operator=(StreamSocket&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    other.handle_ = kNone;
-  }
-  return *this;
-}
-
 bool StreamSocket::Open() {
   Close();
   const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);

@@ -41,21 +41,6 @@ std::uint32_t LookUpIpv4(const std::string& host) {
   return address;
 }
 
-StreamSocket::~StreamSocket() { Close(); }
-
-StreamSocket::StreamSocket(StreamSocket&& other) noexcept : handle_(other.handle_) {
-  other.handle_ = kNone;
-}
-
-StreamSocket& StreamSocket::operator=(StreamSocket&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    other.handle_ = kNone;
-  }
-  return *this;
-}
-
 bool StreamSocket::Open() {
   Close();
   if (!StartSocketLibrary()) return false;
